@@ -1,0 +1,7 @@
+target_sources(platform PRIVATE
+  core/handles.cpp
+  core/lasterror.cpp
+  core/root.cpp
+  core/codepage.cpp
+  core/text.cpp)
+ce_add_test(platform_text_test SOURCES core/text_test.cpp LIBS platform)

@@ -1,0 +1,4 @@
+// Placeholder: declarations land with the family that provides them.
+#pragma once
+
+#include "ce/base.h"

@@ -1,0 +1,2 @@
+target_sources(cetestsupport PRIVATE
+  testsupport/temp_root.cpp)
