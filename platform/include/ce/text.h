@@ -18,7 +18,6 @@ WCHAR *wcscat(WCHAR *dst, const WCHAR *src);
 int wcscmp(const WCHAR *a, const WCHAR *b);
 int wcsncmp(const WCHAR *a, const WCHAR *b, size_t n);
 WCHAR *wcschr(const WCHAR *s, WCHAR c);
-long wcstol(const WCHAR *s, WCHAR **end, int base);
 int _wtoi(const WCHAR *s);
 
 // Wide to narrow in the handheld's code page. Writes at most `count` bytes and

@@ -1,0 +1,2 @@
+#include "platform.h"
+#include "testsupport/temp_root.h"
