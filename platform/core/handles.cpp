@@ -51,6 +51,12 @@ DWORD Object::wait(DWORD) {
     return 0xFFFFFFFF;  // WAIT_FAILED
 }
 
+size_t handle_count() {
+    Table &t = table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    return t.objects.size();
+}
+
 bool handle_kind(HANDLE h, ObjectKind *kind) {
     Table &t = table();
     std::lock_guard<std::mutex> guard(t.lock);

@@ -44,6 +44,9 @@ std::shared_ptr<Object> handle_lookup_any(HANDLE h);
 // Removes a handle; returns the object it named, or null if it was not open.
 std::shared_ptr<Object> handle_remove(HANDLE h);
 
+// How many handles are open (for tests that check nothing leaks).
+size_t handle_count();
+
 // The kind of an open handle; false when the handle is not open.
 bool handle_kind(HANDLE h, ObjectKind *kind);
 

@@ -49,7 +49,7 @@ HKEY new_key_handle(std::vector<std::u16string> path, REGSAM access) {
 LONG open_key(HKEY hKey, LPCWSTR lpSubKey, REGSAM sam, PHKEY phkResult, bool create, LPDWORD disposition) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     std::vector<std::u16string> path;
-    REGSAM parent_access;
+    REGSAM parent_access;  // not enforced, as on the handheld
     if (!resolve_handle(hKey, path, parent_access)) return ERROR_INVALID_HANDLE;
     std::vector<std::u16string> sub = ce::reg::split_path(name_or_empty(lpSubKey));
     for (const auto &name : sub)
@@ -63,7 +63,6 @@ LONG open_key(HKEY hKey, LPCWSTR lpSubKey, REGSAM sam, PHKEY phkResult, bool cre
         return ce::reg::find(root, full) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
     if (r == ERROR_FILE_NOT_FOUND && create) {
-        if (!(parent_access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
         r = ce::reg::change_tree([&](Key &root, bool &changed) -> LONG {
             Key *k = ce::reg::find(root, path);
             if (!k) return ERROR_KEY_DELETED;
@@ -97,13 +96,13 @@ LONG with_key(HKEY h, Fn fn) {
     });
 }
 
-// Runs fn on the key behind a handle, for changing; needs `right`.
+// Runs fn on the key behind a handle, for changing. As on the handheld, the
+// access asked for when the key was opened does not limit what it may do.
 template <class Fn>
-LONG change_key(HKEY h, REGSAM right, Fn fn) {
+LONG change_key(HKEY h, Fn fn) {
     std::vector<std::u16string> path;
     REGSAM access;
     if (!resolve_handle(h, path, access)) return ERROR_INVALID_HANDLE;
-    if ((access & right) != right) return ERROR_ACCESS_DENIED;
     return ce::reg::change_tree([&](Key &root, bool &changed) -> LONG {
         Key *k = ce::reg::find(root, path);
         return k ? fn(*k, changed) : ERROR_KEY_DELETED;
@@ -202,7 +201,7 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const B
     if (!lpData && cbData > 0) return ERROR_INVALID_PARAMETER;
     std::u16string name = name_or_empty(lpValueName);
     if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
-    return change_key(hKey, KEY_SET_VALUE, [&](Key &k, bool &changed) -> LONG {
+    return change_key(hKey, [&](Key &k, bool &changed) -> LONG {
         ce::reg::Value &v = k.values[ce::reg::fold(name)];
         if (v.name.empty()) v.name = name;
         v.type = dwType;
@@ -214,7 +213,7 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const B
 
 LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     std::u16string name = ce::reg::fold(name_or_empty(lpValueName));
-    return change_key(hKey, KEY_SET_VALUE, [&](Key &k, bool &changed) -> LONG {
+    return change_key(hKey, [&](Key &k, bool &changed) -> LONG {
         if (k.values.erase(name) == 0) return ERROR_FILE_NOT_FOUND;
         changed = true;
         return ERROR_SUCCESS;
@@ -225,7 +224,7 @@ LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
 LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     std::vector<std::u16string> sub = ce::reg::split_path(name_or_empty(lpSubKey));
     if (sub.empty()) return ERROR_INVALID_PARAMETER;  // a key cannot delete itself
-    return change_key(hKey, 0, [&](Key &k, bool &changed) -> LONG {
+    return change_key(hKey, [&](Key &k, bool &changed) -> LONG {
         std::vector<std::u16string> parent_path(sub.begin(), sub.end() - 1);
         Key *parent = ce::reg::find(k, parent_path);
         if (!parent || parent->subkeys.erase(ce::reg::fold(sub.back())) == 0) return ERROR_FILE_NOT_FOUND;

@@ -54,18 +54,3 @@ void remove_tree(const std::string &path) {
 
 }  // namespace ce::test
 
-namespace std {
-void PrintTo(const u16string &s, ostream *os) {
-    std::string out = "u\"";
-    for (char16_t c : s) {
-        if (c < 0x80 && c >= 0x20) {
-            out += static_cast<char>(c);
-        } else {
-            char buf[12];
-            snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-            out += buf;
-        }
-    }
-    *os << out << '"';
-}
-}  // namespace std

@@ -33,7 +33,3 @@ void remove_tree(const std::string &path);
 
 }  // namespace ce::test
 
-// Wide strings print as UTF-8 text in test failures.
-namespace std {
-void PrintTo(const u16string &s, ostream *os);
-}
