@@ -1,0 +1,18 @@
+target_sources(platform PRIVATE
+  resource/res_format.cpp
+  resource/elf_section.cpp
+  resource/modules.cpp
+  resource/find.cpp
+  resource/strings.cpp
+  resource/version.cpp)
+target_link_libraries(platform PRIVATE ${CMAKE_DL_LIBS})
+
+# The resource tests carry real resources, compiled from resource_test.rc.
+ce_add_test(platform_resource_test SOURCES resource/resource_test.cpp LIBS platform)
+ce_add_resources(platform_resource_test resource/resource_test.rc)
+
+ce_add_test(platform_res_format_test SOURCES resource/res_format_test.cpp LIBS platform)
+add_dependencies(platform_res_format_test platform_resource_test)
+target_compile_definitions(platform_res_format_test PRIVATE
+  CE_TEST_RES="${CMAKE_CURRENT_BINARY_DIR}/platform_resource_test_resource_test.res"
+  CE_TEST_MODULE="$<TARGET_FILE:platform_resource_test>")
