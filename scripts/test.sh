@@ -8,15 +8,27 @@ scripts/install-deps.sh
 jobs=$(nproc)
 export CTEST_OUTPUT_ON_FAILURE=1
 
+# Runs ctest in a build folder; prints its summary, or everything on failure.
+run_suite() {
+    local dir=$1
+    shift
+    if ! (cd "$dir" && ctest -j"$jobs" --timeout 300 "$@" > ctest.log 2>&1); then
+        cat "$dir/ctest.log"
+        echo "FAILED in $dir"
+        exit 1
+    fi
+    grep -E "tests passed" "$dir/ctest.log"
+}
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -DCE_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/asan -j"$jobs" >/dev/null
-(cd build/asan && ctest -j"$jobs" --timeout 300 | tail -n 3)
+run_suite build/asan
 
 echo "== ThreadSanitizer (threaded tests)"
 cmake -S . -B build/tsan -DCE_SANITIZE=thread >/dev/null
 cmake --build build/tsan -j"$jobs" --target threaded_tests >/dev/null
-(cd build/tsan && ctest -j"$jobs" -L threaded --timeout 300 | tail -n 3)
+run_suite build/tsan -L threaded
 
 echo "== Plain build"
 cmake -S . -B build/release >/dev/null
