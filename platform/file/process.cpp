@@ -255,29 +255,3 @@ BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
     *lpExitCode = process->state->ended ? process->state->exit_code : STILL_ACTIVE;
     return TRUE;
 }
-
-LPSTR GetCommandLineA() {
-    static std::string line = [] {
-        std::string host;
-        if (const char *given = getenv("CE_COMMAND_LINE")) {
-            host = given;
-        } else {
-            // Our own arguments, as the kernel gave them.
-            std::vector<std::string> args;
-            int fd = open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
-            if (fd >= 0) {
-                std::string raw;
-                char buf[4096];
-                ssize_t n;
-                while ((n = read(fd, buf, sizeof buf)) > 0) raw.append(buf, static_cast<size_t>(n));
-                close(fd);
-                if (!raw.empty() && raw.back() != '\0') raw += '\0';
-                for (size_t i = 0; i < raw.size(); i = raw.find('\0', i) + 1) args.push_back(raw.c_str() + i);
-            }
-            host = ce::file::join_command_line(args);
-        }
-        std::string ansi;
-        return ce::file::host_to_ansi(host, &ansi) ? ansi : host;
-    }();
-    return line.data();
-}

@@ -139,7 +139,3 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
 // STILL_ACTIVE while the process runs, then its exit code (128 + the signal
 // number when a signal ended it).
 BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
-
-// The command line this process was started with: CE_COMMAND_LINE when a
-// CreateProcessA parent set it, otherwise the arguments joined and quoted.
-LPSTR GetCommandLineA();
