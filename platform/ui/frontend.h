@@ -48,6 +48,9 @@ struct Node {
     // column (scroll position), the caret and the selection, in characters.
     int first_line = 0;
     int first_column = 0;
+    // Multi-line fields: every line as laid out (wrapped at the field's
+    // width unless ES_AUTOHSCROLL); draw from first_line on.
+    std::vector<std::u16string> lines;
     int caret = 0;
     int sel_start = 0, sel_end = 0;
 
@@ -62,6 +65,7 @@ struct Node {
     // the message box icon (MB_ICONHAND, MB_ICONEXCLAMATION, ... or 0), and
     // whether this window is the active one, which takes the keyboard.
     bool menu_bar = false;
+    bool message_box = false;
     UINT icon = 0;
     bool active = false;
 

@@ -431,6 +431,7 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 #define ERROR_INVALID_DWP_HANDLE 1405L
 #define ERROR_WINDOW_OF_OTHER_THREAD 1408L
 #define ERROR_MESSAGE_SYNC_ONLY 1159L
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
 
 // Creates a window owned by the calling thread. It is drawn only once shown
 // (WS_VISIBLE or ShowWindow); never-shown windows still take messages.
