@@ -79,4 +79,5 @@ function(ce_add_resources target rc)
   target_sources(${target} PRIVATE ${cpp})
   # The .res itself, for tools and tests that read it (e.g. the fuzzers' seeds).
   set_property(TARGET ${target} APPEND PROPERTY CE_RESOURCE_FILES ${res})
+  set_property(GLOBAL APPEND PROPERTY CE_ALL_RESOURCE_FILES ${res})
 endfunction()
