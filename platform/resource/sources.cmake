@@ -16,3 +16,14 @@ add_dependencies(platform_res_format_test platform_resource_test)
 target_compile_definitions(platform_res_format_test PRIVATE
   CE_TEST_RES="${CMAKE_CURRENT_BINARY_DIR}/platform_resource_test_resource_test.res"
   CE_TEST_MODULE="$<TARGET_FILE:platform_resource_test>")
+
+# A library with resources of its own, loaded by the library test, which
+# also carries the program's resources.
+add_library(resource_test_library MODULE resource/resource_library.cpp)
+target_link_libraries(resource_test_library PRIVATE platform)
+ce_add_resources(resource_test_library resource/resource_library.rc)
+ce_add_test(platform_resource_library_test SOURCES resource/library_test.cpp LIBS platform ${CMAKE_DL_LIBS} THREADED)
+ce_add_resources(platform_resource_library_test resource/resource_test.rc)
+add_dependencies(platform_resource_library_test resource_test_library)
+target_compile_definitions(platform_resource_library_test PRIVATE
+  CE_TEST_LIBRARY="$<TARGET_FILE:resource_test_library>")

@@ -103,8 +103,9 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName);
 
 // ---- program start (entry/) ---------------------------------------------------
 // The whole command line, the program's name first: CE_COMMAND_LINE when set
-// (its bytes are the narrow form), else the program's arguments, quoted where
-// needed so that they split back into the same words.
+// (UTF-8, as CreateProcessA passes it), else the program's arguments, quoted
+// where needed so that they split back into the same words. The narrow form
+// is in the PC's code page. Both stay valid for the life of the process.
 LPWSTR GetCommandLineW();
 LPSTR GetCommandLineA();
 
