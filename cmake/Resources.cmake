@@ -81,3 +81,10 @@ function(ce_add_resources target rc)
   set_property(TARGET ${target} APPEND PROPERTY CE_RESOURCE_FILES ${res})
   set_property(GLOBAL APPEND PROPERTY CE_ALL_RESOURCE_FILES ${res})
 endfunction()
+
+# ce_check_file_version(<target> <a.b.c.d>): a test that the built target
+# declares that file version in its resource script.
+function(ce_check_file_version target version)
+  add_test(NAME file_version_${target} COMMAND ce_file_version $<TARGET_FILE:${target}> ${version})
+  set_tests_properties(file_version_${target} PROPERTIES LABELS unit)
+endfunction()

@@ -27,3 +27,13 @@ ce_add_resources(platform_resource_library_test resource/resource_test.rc)
 add_dependencies(platform_resource_library_test resource_test_library)
 target_compile_definitions(platform_resource_library_test PRIVATE
   CE_TEST_LIBRARY="$<TARGET_FILE:resource_test_library>")
+
+# ce_file_version: the file version a built module declares (ce_check_file_version).
+add_executable(ce_file_version resource/file_version_tool.cpp)
+target_include_directories(ce_file_version PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(ce_file_version PRIVATE platform)
+add_test(NAME file_version_of_resource_test COMMAND ce_file_version $<TARGET_FILE:platform_resource_test> 1.2.3.4)
+set_tests_properties(file_version_of_resource_test PROPERTIES LABELS unit)
+add_test(NAME file_version_mismatch_is_reported COMMAND ce_file_version $<TARGET_FILE:platform_resource_test> 1.2.3.5)
+set_tests_properties(file_version_mismatch_is_reported PROPERTIES LABELS unit
+  PASS_REGULAR_EXPRESSION "declares file version 1\\.2\\.3\\.4, expected 1\\.2\\.3\\.5")
