@@ -4,7 +4,9 @@
 # by the host's C preprocessor) into .res data and compiles that data into the
 # target, where FindResourceW, LoadStringW and the rest find it under the
 # target's instance. The data also lands in the ELF section .ce_resources, so
-# that the version information can be read from the file on disk.
+# that the version information can be read from the file on disk. The target
+# must be a program or a shared library: a static library's member holding the
+# data would never be pulled in by the linker.
 #
 # Run as a script (cmake -DRES=... -DOUT=... -DRC=... -P Resources.cmake), this
 # file writes the C++ source that holds the .res bytes.
