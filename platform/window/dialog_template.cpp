@@ -29,7 +29,7 @@ public:
         return true;
     }
     bool dword(DWORD *v, const char *what) {
-        WORD lo, hi;
+        WORD lo = 0, hi = 0;
         if (size_ - pos_ < 4) return fail(what);
         word(&lo, what);
         word(&hi, what);
