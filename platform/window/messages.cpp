@@ -30,10 +30,20 @@ struct QueueHolder {
     ~QueueHolder() {
         if (!q) return;
         std::deque<std::shared_ptr<SentItem>> pending;
+        std::deque<MSG> posted;
         {
             std::lock_guard<std::mutex> g(q->m);
             q->dead = true;
             pending.swap(q->sent);
+            posted.swap(q->posted);
+        }
+        // Drivers waiting for a mark in the queue are released too.
+        for (const MSG &m : posted) {
+            if (m.message != kMsgSync || m.hwnd) continue;
+            auto *t = reinterpret_cast<SyncToken *>(m.wParam);
+            std::lock_guard<std::mutex> g(t->m);
+            t->reached = true;
+            t->cv.notify_all();
         }
         for (auto &item : pending) {
             std::shared_ptr<ThreadQueue> waiter;
