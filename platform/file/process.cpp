@@ -84,7 +84,16 @@ bool has_separator(const std::string &name) { return name.find_first_of("\\/:") 
 // The host file of a program path, looked for as the platform does: a bare
 // name beside the running program, then in the working directory.
 bool find_program(const std::string &windows, std::string *host) {
-    std::vector<std::string> tries;
+    auto try_path = [host](const std::string &path) {
+        std::string candidate;
+        DWORD error;
+        struct stat st;
+        if (!ce::file::to_host_path(path.c_str(), &candidate, &error) || stat(candidate.c_str(), &st) != 0 ||
+            !S_ISREG(st.st_mode))
+            return false;
+        *host = candidate;
+        return true;
+    };
     if (!has_separator(windows)) {
         char self[PATH_MAX];
         ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -92,22 +101,12 @@ bool find_program(const std::string &windows, std::string *host) {
         if (n > 0) {
             self[n] = '\0';
             std::string exe = self;
-            if (ce::file::to_windows_path(exe.substr(0, exe.find_last_of('/')), &dir))
-                tries.push_back(dir + (dir.back() == '\\' ? "" : "\\") + windows);
+            if (ce::file::to_windows_path(exe.substr(0, exe.find_last_of('/')), &dir) &&
+                try_path(dir + (dir.back() == '\\' ? "" : "\\") + windows))
+                return true;
         }
     }
-    tries.push_back(windows);
-    for (const std::string &t : tries) {
-        std::string candidate;
-        DWORD error;
-        struct stat st;
-        if (ce::file::to_host_path(t.c_str(), &candidate, &error) && stat(candidate.c_str(), &st) == 0 &&
-            S_ISREG(st.st_mode)) {
-            *host = candidate;
-            return true;
-        }
-    }
-    return false;
+    return try_path(windows);
 }
 
 // A file this host can run: an ELF image or a script naming its interpreter.
