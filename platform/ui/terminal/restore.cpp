@@ -20,7 +20,8 @@ int g_resize_fd = -1;
 // would end it.
 const int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 const int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-struct sigaction g_previous[NSIG];
+struct sigaction g_previous[NSIG];  // the program's own handling, before ours
+bool g_noted = false;
 
 void leave_screen() {
     if (g_screen.exchange(false)) endwin();
@@ -45,11 +46,10 @@ void on_resize(int) {
 }
 
 void catch_signal(int sig, bool only_if_default) {
-    struct sigaction old {};
-    if (sigaction(sig, nullptr, &old) != 0) return;
-    if (old.sa_handler == SIG_IGN && !(old.sa_flags & SA_SIGINFO)) return;
-    if (only_if_default && (old.sa_flags & SA_SIGINFO || old.sa_handler != SIG_DFL)) return;
-    g_previous[sig] = old;
+    const struct sigaction &old = g_previous[sig];
+    bool handled = (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL;
+    if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN) return;
+    if (only_if_default && handled) return;
     struct sigaction sa {};
     sa.sa_handler = on_fatal;
     sigemptyset(&sa.sa_mask);
@@ -57,14 +57,26 @@ void catch_signal(int sig, bool only_if_default) {
     sigaction(sig, &sa, nullptr);
 }
 
+void note(int sig) {
+    if (sigaction(sig, nullptr, &g_previous[sig]) != 0) g_previous[sig].sa_handler = SIG_IGN;
+}
+
 }  // namespace
 
 void set_screen_mode(bool on) { g_screen = on; }
+
+void note_signal_handlers() {
+    if (g_noted) return;
+    g_noted = true;
+    for (int sig : kCrashSignals) note(sig);
+    for (int sig : kEndSignals) note(sig);
+}
 
 void guard_terminal(int resize_fd) {
     static bool done = false;
     if (done) return;
     done = true;
+    note_signal_handlers();
     g_resize_fd = resize_fd;
     atexit(leave_screen);
     for (int sig : kCrashSignals) catch_signal(sig, false);

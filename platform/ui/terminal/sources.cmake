@@ -25,3 +25,12 @@ add_executable(terminal_sample ui/terminal/sample/sample.cpp)
 target_link_libraries(terminal_sample PRIVATE platform ceentry_w)
 ce_add_resources(terminal_sample ui/terminal/sample/sample.rc DEPENDS ui/terminal/sample/sample_ids.h)
 
+
+find_program(CE_TMUX tmux DOC "tmux, for the tests that run the sample dialog in a terminal")
+if(NOT CE_TMUX)
+  message(FATAL_ERROR "The terminal front-end's tests need tmux (Debian package tmux)")
+endif()
+ce_add_test(platform_terminal_tmux_test SOURCES ui/terminal/tmux_test.cpp LIBS platform)
+add_dependencies(platform_terminal_tmux_test terminal_sample)
+target_compile_definitions(platform_terminal_tmux_test PRIVATE
+  CE_TERMINAL_SAMPLE="$<TARGET_FILE:terminal_sample>")

@@ -7,6 +7,12 @@
 // The message loop polls that set with its queue, so a deferred frame is
 // drawn exactly when due and an idle program costs nothing.
 //
+// Input is handed over one key or click at a time: the window manager picks
+// the window a key goes to when it is handed over, so keys typed ahead (Tab,
+// then Down) must wait until the ones before them have moved the focus. The
+// rest wait in a queue, and an eventfd in the epoll set keeps the loop coming
+// back for them.
+//
 // Every call comes under the front-end lock (see frontend.h); nothing here
 // needs a lock of its own.
 #define NCURSES_WIDECHAR 1
@@ -21,6 +27,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/timerfd.h>
 #include <termios.h>
@@ -30,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 
 namespace ce::ui::term {
@@ -45,6 +53,23 @@ struct Look {
     attr_t attr = A_NORMAL;
     short pair = 0;
 };
+
+// Counts for CE_UI_STATS=<file>: written there at exit, for benchmarks and
+// tests that look at how frames were coalesced.
+struct Stats {
+    unsigned long requested = 0;  // draw calls from the message loop
+    unsigned long frames = 0;     // frames painted
+    unsigned long cells = 0;      // cells sent to ncurses
+};
+Stats g_stats;
+std::string g_stats_path;
+
+void write_stats() {
+    FILE *f = fopen(g_stats_path.c_str(), "w");
+    if (!f) return;
+    fprintf(f, "requested=%lu frames=%lu cells=%lu\n", g_stats.requested, g_stats.frames, g_stats.cells);
+    fclose(f);
+}
 
 HWND owner_of(HWND hwnd) {
     wm::Guard g(wm::wm_lock());
@@ -62,6 +87,7 @@ public:
         if (!cur || !strcmp(cur, "C") || !strcmp(cur, "POSIX")) setlocale(LC_CTYPE, "");
         utf8_ = !strcmp(nl_langinfo(CODESET), "UTF-8");
 
+        note_signal_handlers();
         screen_ = newterm(nullptr, stdout, stdin);
         if (!screen_) {
             const char *t = getenv("TERM");
@@ -84,11 +110,17 @@ public:
 
         if (pipe2(resize_pipe_, O_NONBLOCK | O_CLOEXEC) != 0) resize_pipe_[0] = resize_pipe_[1] = -1;
         timer_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        waiting_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         epoll_ = epoll_create1(EPOLL_CLOEXEC);
         watch(STDIN_FILENO);
+        watch(waiting_fd_);
         watch(resize_pipe_[0]);
         watch(timer_);
         guard_terminal(resize_pipe_[1]);
+        if (const char *stats = getenv("CE_UI_STATS"); stats && *stats) {
+            g_stats_path = stats;
+            atexit(write_stats);
+        }
         return true;
     }
 
@@ -97,15 +129,15 @@ public:
     int input_fd() const override { return epoll_; }
 
     void read_input(std::vector<Input> &out) override {
-        epoll_event ev[4];
-        int n = epoll_wait(epoll_, ev, 4, 0);
+        epoll_event ev[5];
+        int n = epoll_wait(epoll_, ev, 5, 0);
         for (int i = 0; i < n; ++i) {
             int fd = ev[i].data.fd;
             if (fd == resize_pipe_[0]) {
                 char buf[64];
                 while (read(fd, buf, sizeof buf) > 0) {
                 }
-                resized(out);
+                resized();
             } else if (fd == timer_) {
                 uint64_t expirations;
                 ssize_t r = read(timer_, &expirations, sizeof expirations);
@@ -116,10 +148,30 @@ public:
                 epoll_ctl(epoll_, EPOLL_CTL_DEL, STDIN_FILENO, nullptr);
             }
         }
-        read_keys(out);
+        read_keys();
+        // One key or click now (a space's key and character together).
+        if (!waiting_.empty()) {
+            Input first = waiting_.front();
+            waiting_.pop_front();
+            out.push_back(first);
+            if (first.kind == InputKind::Key && first.vk == VK_SPACE && !waiting_.empty() &&
+                waiting_.front().kind == InputKind::Char) {
+                out.push_back(waiting_.front());
+                waiting_.pop_front();
+            }
+        }
+        uint64_t v;
+        while (read(waiting_fd_, &v, sizeof v) > 0) {
+        }
+        if (!waiting_.empty()) {
+            uint64_t one = 1;
+            ssize_t r = write(waiting_fd_, &one, sizeof one);
+            (void)r;
+        }
     }
 
     void draw(const Scene &scene) override {
+        ++g_stats.requested;
         latest_ = scene;
         if (auto due = pacer_.wanted(Clock::now())) {
             if (!pending_) arm(*due);
@@ -152,12 +204,13 @@ private:
         itimerspec off{};
         timerfd_settime(timer_, 0, &off, nullptr);
         Frame frame = paint(latest_, COLS, LINES, owner_of);
+        ++g_stats.frames;
         show(frame, full);
         shown_ = std::move(frame);
         pacer_.drawn(Clock::now());
     }
 
-    void resized(std::vector<Input> &out) {
+    void resized() {
         winsize ws{};
         if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_row > 0 && ws.ws_col > 0)
             resize_term(ws.ws_row, ws.ws_col);
@@ -165,22 +218,25 @@ private:
         render(true);
         Input in;
         in.kind = InputKind::Resize;
-        out.push_back(in);
+        waiting_.push_back(in);
     }
 
-    void read_keys(std::vector<Input> &out) {
+    void read_keys() {
+        std::vector<Input> got;
         for (;;) {
             wint_t ch = 0;
             int r = wget_wch(stdscr, &ch);
-            if (r == ERR) return;
+            if (r == ERR) break;
             if (r == KEY_CODE_YES && ch == KEY_RESIZE) {
-                resized(out);
+                resized();
             } else if (r == KEY_CODE_YES && ch == KEY_MOUSE) {
                 MEVENT m{};
                 if (getmouse(&m) == OK && (m.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)))
-                    if (auto click = click_at(shown_, m.x, m.y)) out.push_back(*click);
+                    if (auto click = click_at(shown_, m.x, m.y)) waiting_.push_back(*click);
             } else {
-                translate_key(r == KEY_CODE_YES, static_cast<unsigned>(ch), out);
+                got.clear();
+                translate_key(r == KEY_CODE_YES, static_cast<unsigned>(ch), got);
+                waiting_.insert(waiting_.end(), got.begin(), got.end());
             }
         }
     }
@@ -276,6 +332,7 @@ private:
                     (x + 1 >= now.width() || now.at(x + 1, y) == was.at(x + 1, y)))
                     continue;
                 put_cell(x, y, cell);
+                ++g_stats.cells;
             }
         if (frame.cursor_x >= 0) {
             curs_set(1);
@@ -290,6 +347,8 @@ private:
     SCREEN *screen_ = nullptr;
     bool utf8_ = false;
     int epoll_ = -1, timer_ = -1;
+    int waiting_fd_ = -1;          // readable while inputs wait
+    std::deque<Input> waiting_;    // read from the terminal, not yet handed over
     int resize_pipe_[2] = {-1, -1};
     Look looks_[kRoleCount];
     FramePacer pacer_{kFrameInterval};

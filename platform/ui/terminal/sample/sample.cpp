@@ -4,17 +4,20 @@
 // with the dialog's result: 100 + the chosen speed's index on OK, 2 on
 // Cancel.
 //
-//   terminal_sample [--name TEXT] [--out FILE] [--flood COUNT]
+//   terminal_sample [--name TEXT] [--out FILE] [--flood COUNT] [--crash yes]
 //
 // --name puts TEXT in the first field; --out writes the fields there on OK;
-// --flood has a second thread send COUNT updates of the notes field as fast
-// as the queue takes them.
+// --flood has a second thread send COUNT updates of the notes field in quick
+// bursts; --crash makes the Show button abort the program
+// (to see the terminal given back).
 #include "platform.h"
 #include "sample_ids.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +31,7 @@ struct Options {
     std::u16string name;
     std::string out;
     long flood = 0;
+    bool crash = false;
 };
 Options g_options;
 std::thread g_flooder;
@@ -63,6 +67,7 @@ Options parse(LPWSTR line) {
         if (words[i] == u"--name") o.name = words[i + 1];
         else if (words[i] == u"--out") o.out = utf8(words[i + 1]);
         else if (words[i] == u"--flood") o.flood = std::stol(utf8(words[i + 1]));
+        else if (words[i] == u"--crash") o.crash = words[i + 1] == u"yes";
     }
     return o;
 }
@@ -98,8 +103,11 @@ bool post(HWND dlg, UINT msg, long value) {
 
 void start_flood(HWND dlg, long count) {
     g_flooder = std::thread([dlg, count] {
-        for (long i = 1; i <= count; ++i)
+        // Bursts with a breath between them, as a serial line delivers data.
+        for (long i = 1; i <= count; ++i) {
             if (!post(dlg, WM_FLOOD, i)) return;
+            if (i % 20 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
         post(dlg, WM_FLOOD_DONE, count);
     });
 }
@@ -131,6 +139,7 @@ INT_PTR CALLBACK SampleProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
         switch (LOWORD(wp)) {
         case IDC_SHOW:
+            if (g_options.crash) abort();
             show_fields(dlg);
             return TRUE;
         case IDOK: {
