@@ -165,7 +165,7 @@ Card insert_card(int com, const std::string &pnp_id, const std::string &path, un
     int sub = 1;
     while (sub < 100 && sub_taken[static_cast<size_t>(sub)]) ++sub;
     if (sub == 100) throw std::runtime_error("Drivers\\Active has no free two-digit subkey");
-    char subname[4];
+    char subname[12];
     snprintf(subname, sizeof subname, "%02d", sub);
 
     Card card{subname, com, pnp_id, path, pid};
