@@ -10,21 +10,9 @@
 #define WinMain wWinMain
 #endif
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand)
+// Runs the terminal: the main dialog until the program ends. Returns 0.
+int RunTerminal(HINSTANCE instance)
 {
-    (void)previous;
-    (void)commandLine;
-    (void)showCommand;
-
-    g_terminal.instance = instance;
-
-    // A second copy ends at once, silently. The mutex stays held until the
-    // process ends; failing to create it only loses the guard.
-    CreateMutexW(NULL, TRUE, TEXT("TRV-PA0x SAMPLE"));
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        return 0;
-    }
-
     g_terminal.port = NULL;
     g_terminal.sendRequest.store(0, std::memory_order_release);
     g_terminal.firstSettings = 1;
@@ -45,4 +33,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, i
     StopWorker();
     FinishStoppedWorker();
     return 0;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand)
+{
+    (void)previous;
+    (void)commandLine;
+    (void)showCommand;
+
+    g_terminal.instance = instance;
+
+    // A second copy ends at once, silently. The mutex stays held until the
+    // process ends; failing to create it only loses the guard.
+    CreateMutexW(NULL, TRUE, TEXT("TRV-PA0x SAMPLE"));
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        return 0;
+    }
+    return RunTerminal(instance);
 }

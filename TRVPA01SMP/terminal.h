@@ -76,6 +76,7 @@ void SendText(HWND window);
 
 // Main dialog and program start (main_dialog.cpp, program.cpp)
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+int RunTerminal(HINSTANCE instance);
 
 // Shows a message box owned by the window: the template formatted with the
 // given error code, the terminal's caption, one OK button and the icon.
