@@ -142,6 +142,18 @@ TEST(Dialog, EndDialogDuringInitialisationSkipsTheLoop) {
     EXPECT_EQ(msgs, std::vector<UINT>{WM_INITDIALOG}) << "never shown, never active";
 }
 
+TEST(Dialog, ByResourceName) {
+    Driver driver;
+    g_main.init = [](HWND dlg, LPARAM param) {
+        EndDialog(dlg, param + 1);
+        return FALSE;
+    };
+    EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(kMain), nullptr, main_proc, 41), 42);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(4242), nullptr, main_proc, 0), -1);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+}
+
 TEST(Dialog, InitialisationResultDecidesTheFirstFocus) {
     struct Case {
         const char *what;

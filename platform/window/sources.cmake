@@ -3,6 +3,7 @@ target_sources(platform PRIVATE
   window/messages.cpp
   window/dialog_template.cpp
   window/dialog.cpp
+  window/dialog_resource.cpp
   window/messagebox.cpp
   window/menubar.cpp)
 target_sources(cetestsupport PRIVATE testsupport/message_recorder.cpp)

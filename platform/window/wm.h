@@ -167,6 +167,8 @@ bool is_dialog(HWND hwnd);
 bool dialog_key(HWND dialog, MSG &msg);
 // Runs a created dialog modally until EndDialog, WM_QUIT or its destruction.
 INT_PTR run_modal(HWND dialog, HWND owner);
+// Builds and runs a dialog from size bytes of template; -1 when it cannot.
+INT_PTR dialog_box(HINSTANCE instance, const void *data, size_t size, HWND owner, DLGPROC proc, LPARAM param);
 // Creates a dialog window (class #32770 or the template's) with no controls.
 HWND create_dialog_window(HINSTANCE instance, DWORD style, DWORD ex_style, int x, int y, int cx, int cy,
                           const std::u16string &caption, HWND owner, DLGPROC proc,
