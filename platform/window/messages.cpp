@@ -429,7 +429,22 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return run_on(q, [=] { return call_proc(hwnd, msg, wp, lp); });
 }
 
-LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) { return SendMessageW(hwnd, msg, wp, lp); }
+// Window procedures here all take wide text; the narrow text messages are
+// converted on the way in and out (in the PC's code page).
+LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SETTEXT && lp) {
+        auto *narrow = reinterpret_cast<LPCSTR>(lp);
+        int n = MultiByteToWideChar(CP_ACP, 0, narrow, -1, nullptr, 0);
+        std::u16string wide(static_cast<size_t>(n > 0 ? n : 1), u'\0');
+        if (n > 0) MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide.data(), n);
+        return SendMessageW(hwnd, msg, wp, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
+    if (msg == WM_GETTEXT && lp && wp > 0) {
+        auto *out = reinterpret_cast<LPSTR>(lp);
+        return GetWindowTextA(hwnd, out, static_cast<int>(wp));
+    }
+    return SendMessageW(hwnd, msg, wp, lp);
+}
 
 void PostQuitMessage(int code) {
     auto q = current_queue();

@@ -200,6 +200,10 @@ TEST(Messages, ClassesAndNarrowWindows) {
     // Cut to the buffer, never inside a character.
     EXPECT_EQ(GetWindowTextA(h, narrow, 8), 6);
     EXPECT_STREQ(narrow, "Setup ");
+    // Narrow text messages are converted both ways.
+    EXPECT_TRUE(SendMessageA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("\xe3\x83\x86st")));
+    EXPECT_EQ(SendMessageA(h, WM_GETTEXT, 16, reinterpret_cast<LPARAM>(narrow)), 5);
+    EXPECT_STREQ(narrow, "\xe3\x83\x86st");
     SetLastError(0xdeadbeef);
     EXPECT_EQ(CreateWindowExW(0, u"no such class", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));

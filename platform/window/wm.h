@@ -25,7 +25,6 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 // Private messages, in the range the system keeps for itself.
 constexpr UINT kMsgSync = 0x03F0;       // posted by drivers; wParam = SyncToken*
 constexpr UINT kMsgListClick = 0x03F1;  // to a combo box: wParam = list row clicked
-constexpr UINT kMsgInput = 0x03F2;      // posted to a thread: wParam = Input* to deliver
 // Shift held with a WM_KEYDOWN, kept in a bit of lParam the platform leaves unused.
 constexpr LPARAM kShiftBit = LPARAM(1) << 25;
 
