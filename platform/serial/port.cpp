@@ -370,7 +370,8 @@ BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat) {
     DWORD in_queue;
     {
         std::lock_guard<std::mutex> guard(port->rx_lock);
-        if (port->rx_head == port->rx_tail) port->fill_locked();
+        // A handle opened for settings only leaves the bytes to the reader.
+        if (port->rx_head == port->rx_tail && port->can_read) port->fill_locked();
         size_t buffered = port->rx_tail - port->rx_head;
         if (buffered == 0 && port->gone) {
             // Every byte that came before was read: tell the caller the device has gone.

@@ -95,6 +95,32 @@ TEST(PortOpen, IsExclusiveAgainstThisAndOtherProcesses) {
     CloseHandle(h);
 }
 
+TEST(PortOpen, WithoutAccessOpensForSettingsOnly) {
+    TempRoot root;
+    PtyPair pair;
+    pair.map_com(9);
+    HANDLE user = open_com(u"COM9:");
+    ASSERT_NE(user, INVALID_HANDLE_VALUE);
+    // Beside the exclusive user, a query handle can read the settings but no bytes.
+    HANDLE query = CreateFileW(u"COM9:", 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(query, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    DCB d;
+    EXPECT_TRUE(GetCommState(query, &d));
+    pair.send("abc");
+    char buf[3];
+    DWORD n = 0;
+    SetLastError(0);
+    EXPECT_FALSE(ReadFile(query, buf, 3, &n, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(WriteFile(query, "x", 1, &n, nullptr));
+    COMSTAT stat{};
+    EXPECT_TRUE(ClearCommError(query, nullptr, &stat));
+    CloseHandle(query);
+    ASSERT_TRUE(ReadFile(user, buf, 3, &n, nullptr));
+    EXPECT_EQ(std::string(buf, 3), "abc") << "the query handle took the user's bytes";
+    CloseHandle(user);
+}
+
 TEST(PortOpen, PutsTheTtyInRawMode) {
     TempRoot root;
     PtyPair pair;
