@@ -104,7 +104,7 @@ public:
         keypad(stdscr, TRUE);
         nodelay(stdscr, TRUE);
         set_escdelay(25);
-        mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED, nullptr);
+        mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON1_CLICKED, nullptr);
         mouseinterval(0);
         choose_looks();
 

@@ -82,7 +82,8 @@ public:
         std::ofstream(dir_ + "/tmux.conf") << "set -g remain-on-exit on\nset -g status off\n";
         mkdir((dir_ + "/root").c_str(), 0700);
         std::string program = before + "env -u TMUX LANG=C.UTF-8 LC_ALL=C.UTF-8 CE_ROOT=" + dir_ + "/root " + env + " " +
-                              CE_TERMINAL_SAMPLE + " " + args;
+                              CE_TERMINAL_SAMPLE + " 2>" + dir_ + "/stderr.txt " + args +
+                              "; echo $? >" + dir_ + "/status.tmp; mv " + dir_ + "/status.tmp " + dir_ + "/status.txt";
         tmux("new-session -d -x 100 -y 40 -c " + quote(dir_) + " " + quote(program));
     }
     ~Tmux() {
@@ -161,19 +162,28 @@ public:
         what << "the cursor at " << p << " (it is at " << cursor() << ")";
         return wait([&] { return cursor() == p; }, what.str());
     }
-    // The program's exit status once it has ended (-1 at the deadline).
+    // What the program wrote to standard error.
+    std::string errors() const {
+        std::ifstream in(dir_ + "/stderr.txt");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    // The program's exit status once it has ended, as the shell that ran
+    // it saw it (128 + n for signal n); -1 at the deadline.
     int exit_status() const {
-        int status = -1;
+        std::string status;
         wait(
             [&] {
-                std::istringstream in(tmux("display -p '#{pane_dead} #{pane_dead_status}'"));
-                int dead = 0;
-                in >> dead >> status;
-                return dead == 1;
+                std::ifstream in(dir_ + "/status.txt");
+                return static_cast<bool>(std::getline(in, status));
             },
             "the program to end");
-        return status;
+        if (status.empty()) return -1;
+        return std::stoi(status);
     }
+
     // The program: the child of the pane's shell.
     pid_t program_pid() const {
         std::string shell = std::to_string(std::stol(tmux("display -p '#{pane_pid}'")));
@@ -291,6 +301,7 @@ TEST(TerminalInTmux, ComboListOpensAndTheChoiceIsTaken) {
 TEST(TerminalInTmux, MouseClicksPickAListEntryAndPressAButton) {
     Tmux t("");
     ASSERT_TRUE(t.wait_text("Sample Dialog"));
+    ASSERT_TRUE(t.wait_cursor(Pos{42, 13}));  // up and active: the focus shows
     // Mouse reports as the terminal sends them (X10 encoding: ESC [ M, then
     // button, column and row, each plus 32, counted from 1).
     auto click = [&](int x, int y) {
