@@ -177,6 +177,36 @@ TEST(Messages, SendFromAnotherThreadRunsOnTheWindowsThread) {
     EXPECT_EQ(ran_on.load(), ui);
 }
 
+TEST(Messages, ThreadsSendingToEachOtherDoNotLockUp) {
+    // A sends to B's window; B's procedure sends back to A's window while A
+    // is still waiting for its answer: A must answer it meanwhile.
+    static HWND window_a, window_b;
+    WNDCLASSW wc{};
+    wc.lpszClassName = u"ping";
+    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m == WM_APP) return SendMessageW(window_b, WM_APP + 1, wp + 1, 0) + 1000;  // on A
+        if (m == WM_APP + 1) return SendMessageW(window_a, WM_APP + 2, wp + 1, 0) + 100;  // on B
+        if (m == WM_APP + 2) return static_cast<LRESULT>(wp);  // on A again, inside its wait
+        if (m == WM_DESTROY) PostQuitMessage(0);
+        return DefWindowProcW(h, m, wp, lp);
+    };
+    ASSERT_TRUE(RegisterClassW(&wc));
+    window_a = CreateWindowExW(0, u"ping", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    std::atomic<bool> ready{false};
+    std::thread b([&] {
+        window_b = CreateWindowExW(0, u"ping", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        ready = true;
+        std::vector<WPARAM> ignored;
+        run_loop(&ignored);
+    });
+    while (!ready) std::this_thread::yield();
+    EXPECT_EQ(SendMessageW(window_a, WM_APP, 1, 0), 3 + 100 + 1000);
+    PostMessageW(window_b, WM_CLOSE, 0, 0);
+    b.join();
+    EXPECT_FALSE(IsWindow(window_b));
+    DestroyWindow(window_a);
+}
+
 TEST(Messages, ClassesAndNarrowWindows) {
     WNDCLASSA wc{};
     wc.lpszClassName = "SETUP";
