@@ -171,6 +171,19 @@ void register_resources(const void *data, std::size_t size) {
     m->blobs.push_back(std::move(blob));
 }
 
+size_t resource_bytes_at(const void *address) {
+    auto p = reinterpret_cast<uintptr_t>(address);
+    Registry &r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    for (const auto &m : r.modules)
+        for (const auto &b : m->blobs)
+            for (const res::Entry &e : b->entries) {
+                auto start = reinterpret_cast<uintptr_t>(b->data + e.offset);
+                if (p >= start && p < start + e.size) return start + e.size - p;
+            }
+    return 0;
+}
+
 void unregister_resources(const void *data) {
     Registry &r = registry();
     std::lock_guard<std::mutex> guard(r.lock);

@@ -21,6 +21,10 @@ void unregister_resources(const void *data);
 
 // The module that contains an address; NULL when no loaded module does.
 HMODULE module_of_address(const void *address);
+// The bytes from an address to the end of the loaded resource that holds it,
+// or 0 when no resource does: bounds a template handed over as a bare pointer.
+size_t resource_bytes_at(const void *address);
+
 // The program's own module.
 HMODULE program_module();
 // The file that a loaded module was loaded from; empty when not loaded.

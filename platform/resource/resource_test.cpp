@@ -2,6 +2,7 @@
 // read through the platform's functions.
 #include "platform.h"
 #include "core/codepage.h"
+#include "resource/modules.h"
 #include "testsupport/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,13 @@ TEST(FindResource, DialogTemplateBytesAreWhatTheScriptSays) {
     std::u16string caption(reinterpret_cast<const char16_t *>(t + 22));
     EXPECT_EQ(caption, u" COM Port Setting");
     EXPECT_EQ(FreeResource(LoadResource(nullptr, found)), FALSE);
+
+    // A template handed on as a bare pointer is still bounded by its resource.
+    DWORD size = SizeofResource(nullptr, found);
+    EXPECT_EQ(ce::resource_bytes_at(t), size);
+    EXPECT_EQ(ce::resource_bytes_at(t + 10), size - 10);
+    EXPECT_EQ(ce::resource_bytes_at(t + size), 0u);
+    EXPECT_EQ(ce::resource_bytes_at(&size), 0u);
 }
 
 TEST(FindResource, HandlesNotGivenOutByTheModuleAreRefused) {

@@ -4,16 +4,10 @@
 #include "window/wm.h"
 
 #include "core/root.h"
+#include "resource/modules.h"
 
 #include <cstdio>
 #include <cstdlib>
-
-namespace ce {
-// The bytes from an address to the end of the loaded resource that holds it,
-// or 0 when no resource does. The resource family provides the real one;
-// without it a template is read only as far as its own lengths say.
-__attribute__((weak)) size_t resource_bytes_at(const void *) { return 0; }
-}  // namespace ce
 
 namespace ce::wm {
 namespace {
