@@ -112,16 +112,6 @@ void clear_changed(const Node &n) {
 }
 
 // The window that keyboard input goes to: the focus inside the active window.
-HWND keyboard_target(std::shared_ptr<wm::ThreadQueue> *queue) {
-    wm::Guard g(wm::wm_lock());
-    HWND top = wm::foreground();
-    auto tw = wm::find(top);
-    if (!tw) return nullptr;
-    *queue = tw->queue;
-    HWND focus = tw->queue->focus;
-    return focus && wm::is_child_of(focus, top) ? focus : top;
-}
-
 bool takes_input(HWND hwnd) {
     wm::Guard g(wm::wm_lock());
     for (HWND h = hwnd; h;) {
@@ -198,13 +188,14 @@ void deliver_input(const Input &in) {
     }
     case InputKind::Key:
     case InputKind::Char: {
-        std::shared_ptr<wm::ThreadQueue> q;
-        HWND target = keyboard_target(&q);
-        if (!target) return;
+        // The window that takes the key is chosen when it is taken from the
+        // queue (see kMsgKeyInput), not now.
+        HWND top = wm::foreground();
+        if (!top) return;
         if (in.kind == InputKind::Key)
-            PostMessageW(target, WM_KEYDOWN, in.vk, 1 | (in.shift ? wm::kShiftBit : 0));
+            PostMessageW(top, wm::kMsgKeyInput, in.vk, 1 | (in.shift ? wm::kShiftBit : 0));
         else
-            PostMessageW(target, WM_CHAR, in.ch, 1);
+            PostMessageW(top, wm::kMsgCharInput, in.ch, 1);
         return;
     }
     case InputKind::Click: {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <unordered_map>
 
 namespace ce::wm {
@@ -148,9 +149,47 @@ Take take_posted(ThreadQueue &q, MSG &out, HWND filter, UINT lo, UINT hi, bool r
     return result;
 }
 
+// Keyboard input goes to the window that has the focus as it leaves the
+// queue: the focused control of the active window, or the window itself.
+void route_keyboard_input(MSG &m) {
+    if (m.message != kMsgKeyInput && m.message != kMsgCharInput) return;
+    m.message = m.message == kMsgKeyInput ? WM_KEYDOWN : WM_CHAR;
+    Guard g(wm_lock());
+    HWND top = foreground();
+    auto tw = find(top);
+    if (!tw || !tw->queue || tw->queue->thread_id != current_thread_id()) return;  // stays with its window
+    HWND focus = tw->queue->focus;
+    m.hwnd = focus && is_child_of(focus, top) ? focus : top;
+}
+
+// How often a loop that never runs out of messages still draws and reads
+// the keyboard: about a frame, so a flood of posted messages neither freezes
+// the screen nor locks the user out.
+constexpr uint64_t kServiceIntervalMs = 16;
+thread_local uint64_t t_last_service = 0;
+
+uint64_t monotonic_ms() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
+}
+
+// Draws and takes waiting input while the loop is busy, once a frame.
+void service_while_busy() {
+    uint64_t now = monotonic_ms();
+    if (now - t_last_service < kServiceIntervalMs) return;
+    t_last_service = now;
+    ui::draw_if_changed();
+    int fd = ui::input_fd();
+    if (fd < 0) return;
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) ui::read_and_deliver_input();
+}
+
 // Sleeps until the queue is signalled or the front-end has input; draws
 // first if the screen changed.
 void idle_wait(ThreadQueue &q) {
+    t_last_service = monotonic_ms();
     ui::draw_if_changed();
     pollfd fds[2] = {{q.efd, POLLIN, 0}, {ui::input_fd(), POLLIN, 0}};
     int n = fds[1].fd >= 0 ? 2 : 1;
@@ -170,9 +209,11 @@ bool get_message(MSG *msg, HWND hwnd, UINT lo, UINT hi, bool wait, bool remove) 
         run_sent(q);
         MSG m{};
         Take t = take_posted(q, m, hwnd, lo, hi, remove);
+        if (t == Take::Message) route_keyboard_input(m);
         if (t != Take::None) {
             *msg = m;
             if (remove) q.current = m;
+            if (wait) service_while_busy();
             return true;
         }
         if (!wait) {

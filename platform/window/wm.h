@@ -25,6 +25,11 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 // Private messages, in the range the system keeps for itself.
 constexpr UINT kMsgSync = 0x03F0;       // posted by drivers; wParam = SyncToken*
 constexpr UINT kMsgListClick = 0x03F1;  // to a combo box: wParam = list row clicked
+// Keyboard input waiting in a queue, posted to the active top-level window:
+// it becomes WM_KEYDOWN / WM_CHAR for the window that has the focus when it
+// is taken from the queue, so keys typed ahead follow the focus as it moves.
+constexpr UINT kMsgKeyInput = 0x03F2;
+constexpr UINT kMsgCharInput = 0x03F3;
 // Shift held with a WM_KEYDOWN, kept in a bit of lParam the platform leaves unused.
 constexpr LPARAM kShiftBit = LPARAM(1) << 25;
 
