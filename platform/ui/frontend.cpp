@@ -193,9 +193,9 @@ void deliver_input(const Input &in) {
         HWND top = wm::foreground();
         if (!top) return;
         if (in.kind == InputKind::Key)
-            PostMessageW(top, wm::kMsgKeyInput, in.vk, 1 | (in.shift ? wm::kShiftBit : 0));
+            wm::post_input(top, wm::kMsgKeyInput, in.vk, 1 | (in.shift ? wm::kShiftBit : 0));
         else
-            PostMessageW(top, wm::kMsgCharInput, in.ch, 1);
+            wm::post_input(top, wm::kMsgCharInput, in.ch, 1);
         return;
     }
     case InputKind::Click: {
@@ -204,10 +204,10 @@ void deliver_input(const Input &in) {
         if (!takes_input(in.target)) return;
         if (wm::top_level_of(in.target) != wm::foreground()) return;
         if (in.item >= 0) {
-            PostMessageW(in.target, wm::kMsgListClick, static_cast<WPARAM>(in.item), 0);
+            wm::post_input(in.target, wm::kMsgListClick, static_cast<WPARAM>(in.item), 0);
         } else {
-            PostMessageW(in.target, WM_LBUTTONDOWN, 1, MAKELPARAM(in.x, in.y));
-            PostMessageW(in.target, WM_LBUTTONUP, 0, MAKELPARAM(in.x, in.y));
+            wm::post_input(in.target, WM_LBUTTONDOWN, 1, MAKELPARAM(in.x, in.y));
+            wm::post_input(in.target, WM_LBUTTONUP, 0, MAKELPARAM(in.x, in.y));
         }
         return;
     }

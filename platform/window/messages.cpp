@@ -406,7 +406,7 @@ LRESULT DispatchMessageW(const MSG *msg) {
 LRESULT DispatchMessageA(const MSG *msg) { return DispatchMessageW(msg); }
 
 namespace {
-BOOL post_to(const std::shared_ptr<ThreadQueue> &q, HWND hwnd, UINT m, WPARAM wp, LPARAM lp) {
+BOOL post_to(const std::shared_ptr<ThreadQueue> &q, HWND hwnd, UINT m, WPARAM wp, LPARAM lp, bool input = false) {
     MSG msg{};
     msg.hwnd = hwnd;
     msg.message = m;
@@ -419,7 +419,9 @@ BOOL post_to(const std::shared_ptr<ThreadQueue> &q, HWND hwnd, UINT m, WPARAM wp
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return FALSE;
         }
-        if (q->posted.size() >= kQueueLimit) {
+        // The user's input is never refused for a full queue: it is not
+        // counted against the posted-message quota, as on the platform.
+        if (!input && q->posted.size() >= kQueueLimit) {
             SetLastError(ERROR_NOT_ENOUGH_QUOTA);
             return FALSE;
         }
@@ -429,6 +431,19 @@ BOOL post_to(const std::shared_ptr<ThreadQueue> &q, HWND hwnd, UINT m, WPARAM wp
     return TRUE;
 }
 }  // namespace
+
+namespace ce::wm {
+bool post_input(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    std::shared_ptr<ThreadQueue> q;
+    {
+        Guard g(wm_lock());
+        auto w = find_or_fail(hwnd);
+        if (!w) return false;
+        q = w->queue;
+    }
+    return post_to(q, hwnd, msg, wp, lp, true);
+}
+}  // namespace ce::wm
 
 BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     std::shared_ptr<ThreadQueue> q;

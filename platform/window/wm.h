@@ -30,6 +30,10 @@ constexpr UINT kMsgListClick = 0x03F1;  // to a combo box: wParam = list row cli
 // is taken from the queue, so keys typed ahead follow the focus as it moves.
 constexpr UINT kMsgKeyInput = 0x03F2;
 constexpr UINT kMsgCharInput = 0x03F3;
+
+// Posts the user's input (keys, clicks): like PostMessageW, but never refused
+// because the queue holds its quota of posted messages.
+bool post_input(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 // Shift held with a WM_KEYDOWN, kept in a bit of lParam the platform leaves unused.
 constexpr LPARAM kShiftBit = LPARAM(1) << 25;
 

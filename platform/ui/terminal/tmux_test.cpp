@@ -443,4 +443,13 @@ TEST(TerminalInTmux, FloodOfUpdatesIsCoalescedAndTheDialogStaysResponsive) {
     EXPECT_LE(frames, requested + 2);
 }
 
+// A queue that never runs dry must not freeze the screen nor lock the user
+// out: frames still come and Esc still ends the dialog mid-flood.
+TEST(TerminalInTmux, NeverEndingFloodStillDrawsAndTakesKeys) {
+    Tmux t("--flood 1000000000 --steady yes");
+    ASSERT_TRUE(t.wait_text("update ")) << "nothing drawn while the queue is busy";
+    t.keys("Escape");
+    EXPECT_EQ(t.exit_status(), 2) << "Esc not taken while the queue is busy";
+}
+
 }  // namespace

@@ -4,11 +4,11 @@
 // with the dialog's result: 100 + the chosen speed's index on OK, 2 on
 // Cancel.
 //
-//   terminal_sample [--name TEXT] [--out FILE] [--flood COUNT] [--crash yes]
+//   terminal_sample [--name TEXT] [--out FILE] [--flood COUNT] [--steady yes] [--crash yes]
 //
 // --name puts TEXT in the first field; --out writes the fields there on OK;
 // --flood has a second thread send COUNT updates of the notes field in quick
-// bursts; --crash makes the Show button abort the program
+// bursts (--steady: without a breath, so the queue never runs dry); --crash makes the Show button abort the program
 // (to see the terminal given back).
 #include "platform.h"
 #include "sample_ids.h"
@@ -32,6 +32,7 @@ struct Options {
     std::string out;
     long flood = 0;
     bool crash = false;
+    bool steady = false;
 };
 Options g_options;
 std::thread g_flooder;
@@ -68,6 +69,7 @@ Options parse(LPWSTR line) {
         else if (words[i] == u"--out") o.out = utf8(words[i + 1]);
         else if (words[i] == u"--flood") o.flood = std::stol(utf8(words[i + 1]));
         else if (words[i] == u"--crash") o.crash = words[i + 1] == u"yes";
+        else if (words[i] == u"--steady") o.steady = words[i + 1] == u"yes";
     }
     return o;
 }
@@ -106,7 +108,7 @@ void start_flood(HWND dlg, long count) {
         // Bursts with a breath between them, as a serial line delivers data.
         for (long i = 1; i <= count; ++i) {
             if (!post(dlg, WM_FLOOD, i)) return;
-            if (i % 20 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            if (!g_options.steady && i % 20 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         post(dlg, WM_FLOOD_DONE, count);
     });
