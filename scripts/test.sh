@@ -17,7 +17,12 @@ run_suite() {
         echo "FAILED in $dir"
         exit 1
     fi
-    grep -E "tests passed" "$dir/ctest.log"
+    # A suite that ran nothing has not passed.
+    if ! grep -E "tests passed" "$dir/ctest.log"; then
+        cat "$dir/ctest.log"
+        echo "no tests ran in $dir"
+        exit 1
+    fi
 }
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
