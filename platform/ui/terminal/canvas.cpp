@@ -1,4 +1,5 @@
 #include "ui/terminal/canvas.h"
+#include "core/codepage.h"
 
 namespace ce::ui::term {
 
@@ -68,23 +69,7 @@ std::string Canvas::row_text(int y, int x, int cells) const {
     std::string out;
     if (y < 0 || y >= h_) return out;
     int end = cells < 0 ? w_ : std::min(w_, x + cells);
-    auto utf8 = [&out](char32_t c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    };
+    auto utf8 = [&out](char32_t c) { ce::encode_char(ce::kUtf8, c, out); };
     for (int i = std::max(x, 0); i < end; ++i) {
         const Cell &c = at(i, y);
         if (c.tail) continue;
