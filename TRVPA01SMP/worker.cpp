@@ -106,27 +106,21 @@ static BOOL FlushChunk(HWND window, DWORD *count)
     return TRUE;
 }
 
-// Reads the bytes waiting at the port into chunks, flushing each full one.
-// Bytes are read as many at a time as the chunk has room for: the same bytes
-// and the same chunks as one read per byte, with far fewer calls. When a full
-// chunk cannot be handed over, the rest stay queued at the port, so nothing
-// is dropped.
+// Reads the bytes waiting at the port one at a time into the chunk, flushing
+// each full one. When a full chunk cannot be handed over, the rest stay
+// queued at the port, so nothing is dropped.
 static void ReceiveWaiting(HWND window, DWORD waiting, DWORD *count)
 {
-    while (waiting > 0) {
+    for (; waiting > 0; waiting--) {
         if (*count == RX_CHUNK_BYTES && !FlushChunk(window, count)) {
             return;
         }
-        DWORD room = RX_CHUNK_BYTES - *count;
-        DWORD wanted = waiting < room ? waiting : room;
         DWORD received = 0;
-        // Only bytes actually read are counted: a failed read adds nothing
-        if (!ReadFile(g_terminal.port, g_terminal.rxChunk + *count, wanted, &received, NULL) ||
-            received == 0) {
+        // Only a byte actually read is counted: a failed read adds nothing
+        if (!ReadFile(g_terminal.port, g_terminal.rxChunk + *count, 1, &received, NULL) || received != 1) {
             return;
         }
-        *count += received;
-        waiting -= received < waiting ? received : waiting;
+        *count += 1;
         if (*count == RX_CHUNK_BYTES) {
             FlushChunk(window, count);
         }
