@@ -5,7 +5,6 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -254,7 +253,8 @@ void ThreadQueue::drain() {
     }
 }
 
-DWORD current_thread_id() { return static_cast<DWORD>(syscall(SYS_gettid)); }
+// The platform's thread id, the one GetCurrentThreadId and CreateThread give.
+DWORD current_thread_id() { return GetCurrentThreadId(); }
 
 std::shared_ptr<ThreadQueue> current_queue() {
     if (!t_queue.q) {

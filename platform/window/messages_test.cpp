@@ -99,6 +99,19 @@ TEST(Messages, QueueHoldsTenThousandPostedMessages) {
     }
 }
 
+TEST(Messages, ThreadIdsAreTheOnesGetCurrentThreadIdGives) {
+    HWND h = hidden_window();
+    DWORD pid = 0;
+    EXPECT_EQ(GetWindowThreadProcessId(h, &pid), GetCurrentThreadId());
+    ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_APP, 7, 8));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_APP));
+    EXPECT_EQ(msg.hwnd, nullptr);
+    EXPECT_EQ(msg.wParam, 7u);
+    DestroyWindow(h);
+}
+
 TEST(Messages, QuitComesAfterWaitingPostedMessages) {
     HWND h = hidden_window();
     PostMessageW(h, WM_APP, 1, 0);
