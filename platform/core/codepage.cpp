@@ -86,6 +86,11 @@ int decode_utf8(const unsigned char *s, size_t avail, char32_t *out) {
     return len;
 }
 
+// The Windows single-byte code pages leave a few bytes undefined (0x81, 0x8D,
+// 0x8F, 0x90 and 0x9D in 1252); the platform passes them through as the
+// control characters of the same value, so that no received byte is lost.
+bool passes_undefined_bytes(unsigned cp) { return cp >= 1250 && cp <= 1258; }
+
 }  // namespace
 
 unsigned active_codepage() {
@@ -107,7 +112,14 @@ bool encode_char(unsigned cp, char32_t c, std::string &out) {
     char buf[16];
     char *inp = in, *outp = buf;
     size_t inleft = 4, outleft = sizeof buf;
-    if (iconv(cd, &inp, &inleft, &outp, &outleft) == static_cast<size_t>(-1)) return false;
+    if (iconv(cd, &inp, &inleft, &outp, &outleft) == static_cast<size_t>(-1)) {
+        if (!passes_undefined_bytes(cp) || c < 0x80 || c > 0x9F) return false;
+        char32_t back;
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (decode_char(cp, &byte, 1, &back) != 1 || back != c) return false;  // the byte means something else
+        out += static_cast<char>(byte);
+        return true;
+    }
     // Flush any shift state so the bytes stand alone.
     iconv(cd, nullptr, nullptr, &outp, &outleft);
     out.append(buf, static_cast<size_t>(outp - buf));
@@ -129,6 +141,10 @@ int decode_char(unsigned cp, const unsigned char *src, size_t avail, char32_t *o
         size_t inleft = n, outleft = sizeof buf;
         size_t r = iconv(cd, &inp, &inleft, &outp, &outleft);
         if (r == static_cast<size_t>(-1) && errno == EINVAL) continue;
+        if (r == static_cast<size_t>(-1) && n == 1 && passes_undefined_bytes(cp) && src[0] >= 0x80 && src[0] <= 0x9F) {
+            *out = src[0];
+            return 1;
+        }
         if (r == static_cast<size_t>(-1) || outp - buf != 4) return -1;
         const unsigned char *u = reinterpret_cast<const unsigned char *>(buf);
         *out = static_cast<char32_t>(u[0] | (u[1] << 8) | (u[2] << 16) | (static_cast<uint32_t>(u[3]) << 24));

@@ -33,6 +33,7 @@ TEST(WideToNarrow, StopsAtTheCountNeverHalfACharacter) {
         {"65001", u"aé", 3, "a\xC3\xA9", 3, false},
         {"65001", u"😀", 4, "\xF0\x9F\x98\x80", 4, false},  // a surrogate pair is one character
         {"1252", u"aé€", 8, "a\xE9\x80", 3, true},
+        {"1252", u"\u0081\u009D", 8, "\x81\x9D", 2, true},
         {"932", u"Aカナ", 4, "A\x83\x4A", 3, false},  // the second kana would not fit
         {"932", u"Aカナ", 8, "A\x83\x4A\x83\x69", 5, true},
     };
@@ -76,6 +77,7 @@ TEST(NarrowToWide, ReadsNoByteBeyondTheCount) {
         {"65001", "a\xC3", 2, u"a", 1},                    // cut inside a character
         {"65001", "\xF0\x9F\x98\x80", 4, u"😀", 2},
         {"1252", "caf\xE9\x80", 5, u"café€", 5},
+        {"1252", "\x81\x8D\x8F\x90\x9D", 5, u"\u0081\u008D\u008F\u0090\u009D", 5},  // undefined bytes pass through
         {"932", "A\x83\x4A\x83\x69", 5, u"Aカナ", 3},
         {"932", "A\x83\x4A\x83", 4, u"Aカ", 2},          // a lead byte at the end of the block
         {"932", "\xB1\xB2", 2, u"ｱｲ", 2},                  // single-byte katakana
