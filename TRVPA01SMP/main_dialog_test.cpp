@@ -28,6 +28,15 @@ protected:
         ClosePort();
     }
 
+    // The adapter in the active-driver table as COMn:, its port the pseudo-terminal.
+    static void InsertAdapterOn(PtyPair &pty, int com)
+    {
+        WCHAR name[16];
+        wsprintfW(name, TEXT("COM%d:"), com);
+        InsertAdapter(name);
+        pty.map_com(com);
+    }
+
     // Starts the terminal on its own thread.
     void Start()
     {
@@ -75,8 +84,7 @@ protected:
 // Find, open, settings, start, send, receive, clear, setting, exit.
 TEST_F(MainDialog, MainRoad) {
     PtyPair pty(PtyPair::Peer::Echo);
-    InsertAdapter(u"COM5:");
-    pty.map_com(5);
+    InsertAdapterOn(pty, 5);
     Start();
 
     // The settings dialog opens by itself, over the main dialog, with the
@@ -233,8 +241,7 @@ TEST_F(MainDialog, OpenFailureShowsThePlatformCode) {
 // worker runs on the same port.
 TEST_F(MainDialog, SettingsThatCannotBeAppliedReopenTheDialog) {
     PtyPair pty(PtyPair::Peer::Echo);
-    InsertAdapter(u"COM5:");
-    pty.map_com(5);
+    InsertAdapterOn(pty, 5);
     Start();
     HWND settings = driver.wait_dialog(u" COM Port Setting");
     ASSERT_NE(settings, nullptr);
@@ -271,8 +278,7 @@ TEST_F(MainDialog, SettingsThatCannotBeAppliedReopenTheDialog) {
 // the process to close.
 TEST_F(MainDialog, CancelInTheFirstSettingsEndsTheProgram) {
     PtyPair pty(PtyPair::Peer::Record);
-    InsertAdapter(u"COM5:");
-    pty.map_com(5);
+    InsertAdapterOn(pty, 5);
     Start();
     HWND settings = driver.wait_dialog(u" COM Port Setting");
     ASSERT_NE(settings, nullptr);
@@ -300,8 +306,7 @@ void PostChunk(HWND main, const std::string &bytes)
 TEST_F(MainDialog, ReceivedChunksAndTheDisplayLimit) {
     setenv("CE_CODEPAGE", "1252", 1);
     PtyPair pty(PtyPair::Peer::Record);
-    InsertAdapter(u"COM5:");
-    pty.map_com(5);
+    InsertAdapterOn(pty, 5);
     HWND main = StartAndConfirm();
     ASSERT_NE(main, nullptr);
 
@@ -365,8 +370,7 @@ TEST_F(MainDialog, SendTakesAtMost256CharactersAnd256Bytes) {
         {"an empty field", u"", ""},
     };
     PtyPair pty(PtyPair::Peer::Record);
-    InsertAdapter(u"COM5:");
-    pty.map_com(5);
+    InsertAdapterOn(pty, 5);
     HWND main = StartAndConfirm();
     ASSERT_NE(main, nullptr);
     std::string all;
@@ -392,8 +396,7 @@ TEST_F(MainDialog, SendTakesAtMost256CharactersAnd256Bytes) {
 // and once the line is released the earlier text goes out whole.
 TEST_F(MainDialog, SendWhileAnEarlierWriteIsHeldNeverChangesItsText) {
     PtyPair pty(PtyPair::Peer::Record);
-    InsertAdapter(u"COM5:");
-    pty.map_com(5);
+    InsertAdapterOn(pty, 5);
     Start();
     HWND settings = driver.wait_dialog(u" COM Port Setting");
     ASSERT_NE(settings, nullptr);

@@ -3,7 +3,6 @@
 // platform's long is 32-bit.
 #include "ce/text.h"
 
-#include "core/codepage.h"
 
 #include <string>
 
@@ -11,37 +10,25 @@ namespace {
 
 constexpr size_t kMaxOutput = 1024;  // characters, terminator included
 
-// Text in the output's own character type.
+// Narrow text (the code page's) and wide text, converted as the platform's
+// conversions do: what has no form becomes U+FFFD or '?'.
 std::u16string widen(const char *s, int max) {
-    std::u16string out;
-    unsigned cp = ce::active_codepage();
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(s);
     size_t len = strlen(s);
     if (max >= 0 && static_cast<size_t>(max) < len) len = static_cast<size_t>(max);
-    for (size_t i = 0; i < len;) {
-        char32_t c;
-        int n = ce::decode_char(cp, p + i, len - i, &c);
-        if (n <= 0) c = 0xFFFD, n = 1;
-        ce::append_utf16(out, c);
-        i += static_cast<size_t>(n);
-    }
+    if (len == 0) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(len), nullptr, 0);
+    std::u16string out(static_cast<size_t>(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(len), out.data(), n);
     return out;
 }
 
 std::string narrow(const char16_t *s, int max) {
-    std::string out;
-    unsigned cp = ce::active_codepage();
     size_t len = 0;
     while (s[len] && (max < 0 || len < static_cast<size_t>(max))) ++len;
-    for (size_t i = 0; i < len;) {
-        char32_t c;
-        int n = ce::next_utf16(s + i, len - i, &c);
-        if (n == 0 || !ce::encode_char(cp, c, out)) {
-            out += '?';
-            n = n ? n : 1;
-        }
-        i += static_cast<size_t>(n);
-    }
+    if (len == 0) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, s, static_cast<int>(len), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, s, static_cast<int>(len), out.data(), n, nullptr, nullptr);
     return out;
 }
 

@@ -19,7 +19,6 @@ namespace {
 class Files : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(getcwd(saved_cwd_, sizeof saved_cwd_), nullptr);
         for (const char *name : {"TMP", "TEMP"}) {
             const char *v = getenv(name);
             saved_env_.push_back({name, v ? v : "", v != nullptr});
@@ -28,7 +27,6 @@ protected:
         root_.write("drive_c/d/.keep", "");
     }
     void TearDown() override {
-        ASSERT_EQ(chdir(saved_cwd_), 0);
         for (const auto &e : saved_env_) {
             if (e.set) setenv(e.name, e.value.c_str(), 1);
             else unsetenv(e.name);
@@ -58,7 +56,7 @@ protected:
         bool set;
     };
     ce::test::TempRoot root_;
-    char saved_cwd_[PATH_MAX];
+    ce::test::SavedWorkingDirectory cwd_;  // put back before the root goes
     std::vector<SavedEnv> saved_env_;
 };
 

@@ -14,15 +14,13 @@ namespace {
 class DrivePaths : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(getcwd(saved_, sizeof saved_), nullptr);
         root_.write("drive_c/work/.keep", "");
         ASSERT_EQ(chdir(root_.file("drive_c/work").c_str()), 0);
     }
-    void TearDown() override { ASSERT_EQ(chdir(saved_), 0); }
     std::string dos(const std::string &rest) const { return root_.file("dosdevices/" + rest); }
 
     ce::test::TempRoot root_;
-    char saved_[PATH_MAX];
+    ce::test::SavedWorkingDirectory cwd_;  // put back before the root goes
 };
 
 TEST_F(DrivePaths, DefaultDrivesAreMadeOnFirstUse) {

@@ -1,7 +1,6 @@
 // CreateProcessA on real processes: small shell scripts in a fresh root that
 // record what they were given.
-#include "ce/file.h"
-#include "core/handles.h"
+#include "platform.h"
 #include "testsupport/temp_root.h"
 
 #include <climits>
@@ -13,22 +12,13 @@
 
 namespace {
 
-constexpr DWORD kInfinite = 0xFFFFFFFF;
-
-// Waits through the handle's object, as WaitForSingleObject does.
-DWORD wait_handle(HANDLE h, DWORD timeout) {
-    auto object = ce::handle_lookup_any(h);
-    return object ? object->wait(timeout) : 0xFFFFFFFF;
-}
 
 class Processes : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(getcwd(saved_, sizeof saved_), nullptr);
         root_.write("drive_c/work/.keep", "");
         ASSERT_EQ(chdir(root_.file("drive_c/work").c_str()), 0);
     }
-    void TearDown() override { ASSERT_EQ(chdir(saved_), 0); }
 
     // A script at C:\<rel> that records its arguments, command line and
     // working directory in C:\<rel>.log, then exits with `code`.
@@ -54,7 +44,7 @@ protected:
         PROCESS_INFORMATION pi = {};
         if (!CreateProcessA(app, line ? buffer.data() : nullptr, nullptr, nullptr, FALSE, 0, env, dir, &si, &pi))
             return -1;
-        EXPECT_EQ(wait_handle(pi.hProcess, kInfinite), 0u);
+        EXPECT_EQ(WaitForSingleObject(pi.hProcess, INFINITE), 0u);
         DWORD code = 0;
         EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
         EXPECT_TRUE(CloseHandle(pi.hThread));
@@ -63,7 +53,7 @@ protected:
     }
 
     ce::test::TempRoot root_;
-    char saved_[PATH_MAX];
+    ce::test::SavedWorkingDirectory cwd_;  // put back before the root goes
 };
 
 TEST_F(Processes, ChildGetsItsCommandLineAndSplitArguments) {
@@ -153,14 +143,14 @@ TEST_F(Processes, ARunningProcessIsStillActiveUntilItEnds) {
     ASSERT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     EXPECT_GT(pi.dwProcessId, 0u);
     DWORD code = 0;
-    EXPECT_EQ(wait_handle(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(wait_handle(pi.hThread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(pi.hThread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
     EXPECT_EQ(code, static_cast<DWORD>(STILL_ACTIVE));
 
     kill(static_cast<pid_t>(pi.dwProcessId), SIGTERM);
-    EXPECT_EQ(wait_handle(pi.hThread, kInfinite), 0u);
-    EXPECT_EQ(wait_handle(pi.hProcess, 0), 0u);
+    EXPECT_EQ(WaitForSingleObject(pi.hThread, INFINITE), 0u);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), 0u);
     EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
     EXPECT_EQ(code, 128u + SIGTERM);
 
@@ -183,7 +173,7 @@ TEST_F(Processes, WaitersOnSeveralThreadsAllWakeAtTheEnd) {
     std::vector<std::thread> waiters;
     std::vector<DWORD> results(4, 0xFFFF);
     for (size_t i = 0; i < results.size(); ++i)
-        waiters.emplace_back([&, i] { results[i] = wait_handle(i % 2 ? pi.hThread : pi.hProcess, kInfinite); });
+        waiters.emplace_back([&, i] { results[i] = WaitForSingleObject(i % 2 ? pi.hThread : pi.hProcess, INFINITE); });
     kill(static_cast<pid_t>(pi.dwProcessId), SIGKILL);
     for (auto &t : waiters) t.join();
     EXPECT_EQ(results, std::vector<DWORD>(4, 0u));

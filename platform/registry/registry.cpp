@@ -4,7 +4,6 @@
 #include "ce/registry.h"
 
 #include "ce/text.h"
-#include "core/codepage.h"
 #include "core/handles.h"
 #include "registry/store.h"
 
@@ -286,14 +285,12 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
         std::u16string wide(size / 2, u'\0');
         memcpy(wide.data(), data.data(), wide.size() * sizeof(char16_t));
         std::string narrow;
-        for (size_t i = 0; i < wide.size();) {
-            char32_t c;
-            int n = ce::next_utf16(wide.data() + i, wide.size() - i, &c);
-            if (n == 0 || !ce::encode_char(ce::active_codepage(), c, narrow)) {
-                narrow += '?';
-                n = n ? n : 1;
-            }
-            i += static_cast<size_t>(n);
+        if (!wide.empty()) {
+            int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                        nullptr);
+            narrow.resize(static_cast<size_t>(n));
+            WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), n, nullptr,
+                                nullptr);
         }
         data.assign(narrow.begin(), narrow.end());
     }

@@ -2,6 +2,7 @@
 
 #include "core/root.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -43,6 +44,16 @@ void TempRoot::write(const std::string &relative, const std::string &bytes) cons
 std::string TempRoot::read(const std::string &relative) const {
     std::ifstream in(file(relative), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+SavedWorkingDirectory::SavedWorkingDirectory() {
+    char buf[PATH_MAX];
+    if (!getcwd(buf, sizeof buf)) throw std::runtime_error("cannot read the working directory");
+    saved_ = buf;
+}
+
+SavedWorkingDirectory::~SavedWorkingDirectory() {
+    if (chdir(saved_.c_str()) != 0) fprintf(stderr, "cannot return to %s\n", saved_.c_str());
 }
 
 void remove_tree(const std::string &path) {

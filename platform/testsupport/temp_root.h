@@ -28,6 +28,19 @@ private:
     bool had_saved_ = false;
 };
 
+// Keeps the process's working directory and puts it back when destroyed, so
+// a test may change it freely.
+class SavedWorkingDirectory {
+public:
+    SavedWorkingDirectory();
+    ~SavedWorkingDirectory();
+    SavedWorkingDirectory(const SavedWorkingDirectory &) = delete;
+    SavedWorkingDirectory &operator=(const SavedWorkingDirectory &) = delete;
+
+private:
+    std::string saved_;
+};
+
 // Removes a folder tree; quiet when it is already gone.
 void remove_tree(const std::string &path);
 
